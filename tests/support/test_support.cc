@@ -1,0 +1,71 @@
+#include "test_support.h"
+
+#include <algorithm>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+#include "run_program.h"
+
+namespace testing_support {
+
+const std::string BANNER_TEXT =
+    " - BRACKENHOLLOW VFS EXTRACTOR v1.0 -                     by morvask developers\n" +
+    std::string(79, '-') + "\n";
+
+TempDir::TempDir() {
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path candidate = fs::temp_directory_path() / ("morvask-test-" + std::to_string(random()));
+        if (fs::create_directory(candidate)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void write_file(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::vector<std::string> list_tree(const fs::path& root) {
+    std::vector<std::string> entries;
+    for (const auto& item : fs::recursive_directory_iterator(root)) {
+        std::string relative = item.path().lexically_relative(root).generic_string();
+        if (item.is_directory() && !item.is_symlink()) relative += '/';
+        entries.push_back(relative);
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+ProgramResult run_morvask(const std::vector<std::string>& args, const fs::path& cwd) {
+    TempDir capture;
+    const fs::path out = capture / "stdout";
+    const fs::path err = capture / "stderr";
+    ProgramResult result;
+    result.status = run_program(MORVASK_PROGRAM, args, cwd, out, err);
+    result.output = read_file(out);
+    result.errors = read_file(err);
+    return result;
+}
+
+}  // namespace testing_support
