@@ -10,9 +10,14 @@ namespace morvask {
 
 namespace {
 
-// Names that would leave the directory they belong to, or name it again.
-bool is_plain_name(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string_view::npos;
+// Names that would leave the directory they belong to, or name it again. An empty name
+// is refused for a directory only, which would list its parent again; a file of an empty
+// name just fails its lookup.
+bool is_refused_name(const vfs::DirEntry& record) {
+    const std::string_view name = record.name_view();
+    if (name.empty()) return record.type == vfs::ENTRY_DIRECTORY;
+    return name == "." || name == ".." || name.find_first_of("/\\") != std::string_view::npos ||
+           !host::host_accepts_name(name);
 }
 
 }  // namespace
@@ -53,10 +58,7 @@ void TreeWalk::extract_tree(vfs::ResourceDir& directory, const std::string& pare
 
 void TreeWalk::extract_record(const vfs::DirEntry& record, const std::optional<vfs::DirEntry>& target,
                               const std::string& path, std::size_t depth) {
-    const std::string_view name = record.name_view();
-    const bool refused_name = record.type == vfs::ENTRY_DIRECTORY ? !is_plain_name(name)
-                                                                   : !name.empty() && !is_plain_name(name);
-    if (refused_name || !host::host_accepts_name(name)) throw Failure("invalid entry name");
+    if (is_refused_name(record)) throw Failure("invalid entry name");
     if (path.size() > vfs::MAX_PATH_LENGTH) throw Failure("path too long");
 
     switch (record.type) {
