@@ -46,7 +46,8 @@ void ResourceDir::fill_buffer() {
     }
     // Keep a partial record that is already buffered, then append whole extents.
     const std::size_t kept = buffer_end_ - buffer_begin_;
-    std::memmove(buffer_.data(), buffer_.data() + buffer_begin_, kept);
+    // An empty directory has no buffer at all, and memmove must not see its null pointer.
+    if (kept > 0) std::memmove(buffer_.data(), buffer_.data() + buffer_begin_, kept);
     buffer_begin_ = 0;
     buffer_end_ = kept;
     try {
