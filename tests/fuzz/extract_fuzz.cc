@@ -27,6 +27,7 @@
 
 #include "console.h"
 #include "run.h"
+#include "system_endings.h"
 
 namespace {
 
@@ -43,36 +44,6 @@ void require(bool condition, const char* what) {
 // archive: a 4-byte length and the shortest zlib stream that fills a whole window.
 constexpr std::uint64_t CHUNK_OUTPUT = 50000;
 constexpr std::uint64_t SMALLEST_FULL_CHUNK = 4 + 40;
-
-const char* const TOOL_MESSAGES[] = {
-    "usage: morvask.exe <vfsfile>", "failed to open resource file", "failed to open file",
-    "failed to to open file", "failed to write to file", "failed to read compress marker",
-    "error in compress stream", "failed to write", "failed to create directory!",
-    "failed to open directory", "unknown type", "invalid entry name", "path too long",
-    "damaged directory tree", "failed to read archive data"};
-const char* const PLAIN_MESSAGES[] = {
-    "couldnt open file", "failed to read header", "datafile has incorrect version",
-    "unsupported length of filenames", "unsupported window size", "failed to read FAT table",
-    "failed to read root directory", "zlib: buf error!", "zlib: mem error!", "zlib: data error!",
-    "zlib: unknown error!"};
-
-bool ends_with(std::string_view text, std::string_view tail) {
-    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
-}
-
-bool ends_with_a_system_ending(std::string_view output, int status) {
-    if (status == 0) {
-        // "<count> files successfully extracted!\n\n"
-        return ends_with(output, " files successfully extracted!\n\n");
-    }
-    for (const char* message : TOOL_MESSAGES) {
-        if (ends_with(output, "\n" + std::string(message) + "\n")) return true;
-    }
-    for (const char* message : PLAIN_MESSAGES) {
-        if (ends_with(output, std::string(message) + "\n")) return true;
-    }
-    return false;
-}
 
 // The private place of this fuzzing process: <base>/archive.vfs and <base>/work. It is
 // removed when the process ends normally; the folder the process started in is kept
@@ -153,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     require(status == 0 || status == 1, "the exit status is 0 or 1");
     require(text.compare(0, std::string(morvask::BANNER).size(), morvask::BANNER) == 0, "the banner comes first");
-    require(ends_with_a_system_ending(text, status), "the output ends with one of the system's endings");
+    require(testing_support::ends_with_a_system_ending(text, status), "the output ends with one of the system's endings");
     // Banner, one 80-byte progress line per record up to the first one past the limit,
     // the "\n<consumed> <size>" line and the ending.
     const std::uint64_t records = size / 88 + 1;
