@@ -1,5 +1,5 @@
-// Running a program with its standard streams in files: the one host-specific piece of
-// the tests.
+// Running a program with its standard streams in files, and naming files as the program
+// does: the host-specific pieces of the tests.
 #pragma once
 
 #include <filesystem>
@@ -13,5 +13,9 @@ namespace testing_support {
 int run_program(const std::string& program, const std::vector<std::string>& args,
                 const std::filesystem::path& cwd, const std::filesystem::path& out,
                 const std::filesystem::path& err);
+
+// The file name the host gives an entry name's bytes: the bytes themselves on POSIX, the
+// bytes read in the active code page on Windows.
+std::filesystem::path native_name(const std::string& bytes);
 
 }  // namespace testing_support

@@ -34,4 +34,6 @@ int run_program(const std::string& program, const std::vector<std::string>& args
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+std::filesystem::path native_name(const std::string& bytes) { return std::filesystem::path(bytes); }
+
 }  // namespace testing_support
