@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -27,18 +26,7 @@ constexpr bool HOST_IS_WINDOWS = false;
 // The progress line the program prints for an entry.
 std::string progress(const std::string& name) { return " " + name + std::string(78 - name.size(), ' ') + "\r"; }
 
-std::size_t entries_in(const fs::path& folder) {
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
-}
-
-// Windows reaches a path beyond 260 characters only in its extended-length form.
-fs::path reachable(const fs::path& path) {
-#ifdef _WIN32
-    return fs::path(L"\\\\?\\" + fs::absolute(path).wstring());
-#else
-    return path;
-#endif
-}
+std::size_t entries_in(const fs::path& folder) { return read_folder(folder).size(); }
 
 struct WindowsNameCase {
     const char* name;

@@ -36,4 +36,19 @@ int run_program(const std::string& program, const std::vector<std::string>& args
 
 std::filesystem::path native_name(const std::string& bytes) { return std::filesystem::path(bytes); }
 
+std::filesystem::path reachable(const std::filesystem::path& path) { return path; }
+
+std::vector<FolderEntry> read_folder(const std::filesystem::path& folder) {
+    std::vector<FolderEntry> entries;
+    for (const auto& item : std::filesystem::directory_iterator(folder)) {
+        entries.push_back({item.path().filename().string(), std::filesystem::is_directory(item.symlink_status())});
+    }
+    return entries;
+}
+
+void remove_tree(const std::filesystem::path& path) {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
 }  // namespace testing_support

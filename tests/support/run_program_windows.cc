@@ -26,6 +26,15 @@ std::wstring widen(const std::string& text) {
     return wide;
 }
 
+std::string narrow(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    const int length = static_cast<int>(text.size());
+    const int narrow_length = ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(narrow_length), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, bytes.data(), narrow_length, nullptr, nullptr);
+    return bytes;
+}
+
 // One argument quoted so that the C runtime's command-line parser gives it back
 // unchanged: backslashes are literal except before a quote, where they are doubled.
 std::wstring quote_argument(const std::wstring& argument) {
@@ -105,5 +114,39 @@ int run_program(const std::string& program, const std::vector<std::string>& args
 }
 
 std::filesystem::path native_name(const std::string& bytes) { return std::filesystem::path(widen(bytes)); }
+
+std::filesystem::path reachable(const std::filesystem::path& path) {
+    const std::wstring absolute = std::filesystem::absolute(path).wstring();
+    if (absolute.rfind(L"\\\\", 0) == 0) return path;  // already extended, a device or a share
+    return std::filesystem::path(L"\\\\?\\" + absolute);
+}
+
+std::vector<FolderEntry> read_folder(const std::filesystem::path& folder) {
+    std::vector<FolderEntry> entries;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = ::FindFirstFileW((reachable(folder).wstring() + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return entries;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const bool is_directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                                  (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+        entries.push_back({narrow(name), is_directory});
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return entries;
+}
+
+void remove_tree(const std::filesystem::path& path) {
+    for (const FolderEntry& entry : read_folder(path)) {
+        const std::filesystem::path inside = path / native_name(entry.name);
+        if (entry.is_directory) {
+            remove_tree(inside);
+        } else {
+            ::DeleteFileW(reachable(inside).wstring().c_str());
+        }
+    }
+    ::RemoveDirectoryW(reachable(path).wstring().c_str());
+}
 
 }  // namespace testing_support

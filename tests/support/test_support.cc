@@ -27,10 +27,7 @@ TempDir::TempDir() {
     throw std::runtime_error("cannot create a temporary folder");
 }
 
-TempDir::~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
+TempDir::~TempDir() { remove_tree(path_); }
 
 std::string read_file(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -46,13 +43,22 @@ void write_file(const fs::path& path, const std::string& bytes) {
     if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
+namespace {
+void list_below(const fs::path& folder, const std::string& prefix, std::vector<std::string>& entries) {
+    for (const FolderEntry& entry : read_folder(folder)) {
+        if (!entry.is_directory) {
+            entries.push_back(prefix + entry.name);
+            continue;
+        }
+        entries.push_back(prefix + entry.name + "/");
+        list_below(folder / native_name(entry.name), prefix + entry.name + "/", entries);
+    }
+}
+}  // namespace
+
 std::vector<std::string> list_tree(const fs::path& root) {
     std::vector<std::string> entries;
-    for (const auto& item : fs::recursive_directory_iterator(root)) {
-        std::string relative = item.path().lexically_relative(root).generic_string();
-        if (item.is_directory() && !item.is_symlink()) relative += '/';
-        entries.push_back(relative);
-    }
+    list_below(root, "", entries);
     std::sort(entries.begin(), entries.end());
     return entries;
 }
