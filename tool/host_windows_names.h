@@ -10,7 +10,7 @@
 #pragma once
 
 #include <array>
-#include <cctype>
+#include <cstddef>
 #include <string_view>
 
 namespace morvask::host {
@@ -19,10 +19,12 @@ namespace morvask::host {
 inline bool is_reserved_device_name(std::string_view base) {
     static constexpr std::array<std::string_view, 4> plain{"CON", "PRN", "AUX", "NUL"};
     static constexpr std::array<std::string_view, 2> numbered{"COM", "LPT"};
-    auto same_letters = [](std::string_view a, std::string_view b) {
-        if (a.size() != b.size()) return false;
-        for (std::size_t i = 0; i < a.size(); ++i) {
-            if (std::toupper(static_cast<unsigned char>(a[i])) != b[i]) return false;
+    // ASCII letters only: the device names are ASCII, and no locale may widen the match.
+    auto same_letters = [](std::string_view name, std::string_view device) {
+        if (name.size() != device.size()) return false;
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            const char c = name[i];
+            if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) != device[i]) return false;
         }
         return true;
     };
