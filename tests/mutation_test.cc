@@ -138,7 +138,14 @@ std::string wrong_ending(int status, const std::string& output) {
 std::string extract_in_process(const Place& place) {
     const fs::path home = fs::current_path();
     fs::current_path(place.work());
-    std::FILE* output = std::tmpfile();
+    // A named file, not std::tmpfile(): on Windows that creates its file in the root of
+    // the current drive, where it may be refused, and leaves no FILE to write to.
+    const ts::TempDir capture;
+    std::FILE* output = std::fopen((capture / "output").string().c_str(), "w+b");
+    if (output == nullptr) {
+        fs::current_path(home);
+        return "cannot capture the output";
+    }
     int status;
     {
         morvask::Console console(output, false);
