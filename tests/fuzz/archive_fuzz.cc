@@ -32,6 +32,10 @@ void require(bool condition, const char* what) {
     }
 }
 
+// Blocks larger than this are not read whole by the target; the library itself never
+// reads a whole block.
+constexpr std::uint32_t MAX_BLOCK_BUFFER = 1 << 20;
+
 class ArchiveExplorer {
 public:
     explicit ArchiveExplorer(const vfs::VfsArchive& archive, std::uint64_t file_size)
@@ -57,6 +61,7 @@ private:
             const std::string path = parent.empty() ? name : parent + "/" + name;
             resolve(path);
             read_to_end(record);
+            visit_blocks(record);
             if (record.type == vfs::ENTRY_DIRECTORY && !name.empty() && depth < vfs::MAX_PATH_COMPONENTS &&
                 !is_open(record)) {
                 vfs::ResourceDir sub_directory(archive_, record);
@@ -72,6 +77,27 @@ private:
             if (data == std::make_pair(directory.first_block, directory.size)) return true;
         }
         return false;
+    }
+
+    // The low-level block access: the entry's first block, and the chain below it as far
+    // as the entry needs blocks (at most a few, to keep each input fast).
+    void visit_blocks(const vfs::DirEntry& entry) {
+        const std::uint32_t block_size = archive_.block_size();
+        if (block_size == 0 || block_size > MAX_BLOCK_BUFFER) return;
+        std::vector<std::uint8_t> block(block_size, 0xA5);
+        if (!archive_.read_block(entry.first_block, block.data())) {
+            require(block == std::vector<std::uint8_t>(block_size, 0xA5), "a refused block leaves the buffer");
+        }
+        const std::uint32_t needed = entry.size / block_size;
+        for (std::uint32_t steps = 0; steps <= needed && steps < 8; ++steps) {
+            try {
+                const std::uint32_t block_index = archive_.chain_block(entry.first_block, steps);
+                require(steps == 0 || (block_index >= 1 && block_index <= archive_.fat_count()),
+                        "a chain step names a block of the table");
+            } catch (const vfs::DataError&) {
+                break;
+            }
+        }
     }
 
     // Lookups of one path agree with one another, and each finds what its kind allows.
