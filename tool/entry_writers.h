@@ -18,12 +18,21 @@
 #include "console.h"
 #include "host.h"
 #include "resource_file.h"
+#include "stored_copier.h"
 #include "vfs_archive.h"
 
 namespace morvask {
 
 // The largest inflated size of one chunk, as every supported archive declares it.
 constexpr std::size_t CHUNK_OUTPUT_SIZE = 50000;
+
+// Whether a lookup's result can be written as a file: it found a stored or a compressed
+// entry. The writers refuse anything else with "failed to open resource file".
+bool names_a_file(const std::optional<vfs::DirEntry>& entry);
+
+// Creates the output directory `path`; one that already exists (or anything else of that
+// name) counts as created. Throws Failure "failed to create directory!" otherwise.
+void make_output_directory(const std::string& path);
 
 class EntryWriters {
 public:
@@ -47,9 +56,8 @@ private:
     void inflate_chunk(std::size_t length, host::OutputFile& out);
 
     const vfs::VfsArchive& archive_;
-    Console& console_;
+    StoredCopier stored_copier_;
     ChunkInflater inflater_;
-    std::vector<std::uint8_t> copy_buffer_;
     std::vector<std::uint8_t> chunk_input_;   // grows to the longest chunk, never shrinks
     std::vector<std::uint8_t> chunk_output_;  // CHUNK_OUTPUT_SIZE bytes
 };

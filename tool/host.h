@@ -44,6 +44,21 @@ public:
     // Writes all `size` bytes; false if the host took fewer.
     bool write(const void* data, std::size_t size);
 
+    // Appends `length` bytes found at `offset` in the file behind `source_handle` (a
+    // ByteSource's native_handle), copied inside the host without passing through the
+    // program's memory. `copied` counts the bytes appended. SourceEnded: the source file
+    // ended first. Unsupported: the host cannot copy between these two files (or the
+    // handle is -1); the caller copies the rest itself. WriteFailed: anything else.
+    enum class CopyStatus { Copied, SourceEnded, Unsupported, WriteFailed };
+    struct CopyResult {
+        CopyStatus status;
+        std::size_t copied;
+    };
+    CopyResult copy_from(int source_handle, std::uint64_t offset, std::size_t length);
+
+    // Cuts the file back to its first `size` bytes; later writes append after them.
+    bool truncate(std::uint64_t size);
+
     // Closes the file; false if the host reports that data could not be written.
     bool close();
 

@@ -89,6 +89,40 @@ bool OutputFile::write(const void* data, std::size_t size) {
     return true;
 }
 
+OutputFile::CopyResult OutputFile::copy_from(int source_handle, std::uint64_t offset, std::size_t length) {
+#ifdef __linux__
+    if (source_handle < 0) return {CopyStatus::Unsupported, 0};
+    auto source_offset = static_cast<loff_t>(offset);
+    std::size_t copied = 0;
+    while (copied < length) {
+        const ssize_t n = ::copy_file_range(source_handle, &source_offset, static_cast<int>(handle_), nullptr,
+                                            length - copied, 0);
+        if (n > 0) {
+            copied += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n == 0) return {CopyStatus::SourceEnded, copied};
+        if (errno == EINTR) continue;
+        // The kernel, the file systems or the kinds of file do not support the copy.
+        if (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF) {
+            return {CopyStatus::Unsupported, copied};
+        }
+        return {CopyStatus::WriteFailed, copied};
+    }
+    return {CopyStatus::Copied, copied};
+#else
+    (void)source_handle;
+    (void)offset;
+    (void)length;
+    return {CopyStatus::Unsupported, 0};
+#endif
+}
+
+bool OutputFile::truncate(std::uint64_t size) {
+    const int fd = static_cast<int>(handle_);
+    return ::ftruncate(fd, static_cast<off_t>(size)) == 0 && ::lseek(fd, static_cast<off_t>(size), SEEK_SET) >= 0;
+}
+
 bool OutputFile::close() {
     open_ = false;
     return ::close(static_cast<int>(handle_)) == 0;

@@ -17,20 +17,20 @@ const char* const BANNER =
 namespace {
 
 // Opens and extracts the archive; returns the number of files written.
-std::uint64_t extract(const std::string& archive_path, Console& console) {
+std::uint64_t extract(const std::string& archive_path, Console& console, unsigned inflate_threads) {
     const std::unique_ptr<vfs::VfsArchive> archive = vfs::open_archive(host::open_input(archive_path));
-    TreeWalk walk(*archive, console);
+    TreeWalk walk(*archive, console, inflate_threads);
     walk.extract_archive();
     return walk.files_extracted();
 }
 
 }  // namespace
 
-int run(int argc, const char* const* argv, Console& console) {
+int run(int argc, const char* const* argv, Console& console, unsigned inflate_threads) {
     console.print(BANNER);
     try {
         if (argc < 2) throw Failure("usage: morvask.exe <vfsfile>");
-        const std::uint64_t files = extract(argv[1], console);
+        const std::uint64_t files = extract(argv[1], console, inflate_threads);
         console.print(std::to_string(files) + " files successfully extracted!\n\n");
         return 0;
     } catch (const vfs::OpenError& e) {
@@ -38,7 +38,7 @@ int run(int argc, const char* const* argv, Console& console) {
     } catch (const InflateFailure& e) {
         console.print(std::string(e.what()) + "\n");
     } catch (const Failure& e) {
-        console.print("\n" + std::string(e.what()) + "\n");
+        console.print(e.preamble() + "\n" + std::string(e.what()) + "\n");
     } catch (const vfs::DataError& e) {
         console.print("\n" + std::string(e.what()) + "\n");
     }

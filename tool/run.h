@@ -14,6 +14,7 @@ extern const char* const BANNER;
 //   the archive cannot be opened              "<message>\n"
 //   zlib refused a chunk                      "<message>\n"
 //   any other failure (usage included)        "\n<message>\n"
-int run(int argc, const char* const* argv, Console& console);
+// `inflate_threads` is TreeWalk's: 0 extracts one record at a time on this thread.
+int run(int argc, const char* const* argv, Console& console, unsigned inflate_threads = 0);
 
 }  // namespace morvask

@@ -1,99 +1,51 @@
 #include "tree_walk.h"
 
-#include <algorithm>
-
-#include "failure.h"
-#include "host.h"
-#include "name_index.h"
+#include "directory_walk.h"
+#include "entry_writers.h"
+#include "parallel_extraction.h"
 
 namespace morvask {
 
 namespace {
 
-// Names that would leave the directory they belong to, or name it again. An empty name
-// is refused for a directory only, which would list its parent again; a file of an empty
-// name just fails its lookup.
-bool is_refused_name(const vfs::DirEntry& record) {
-    const std::string_view name = record.name_view();
-    if (name.empty()) return record.type == vfs::ENTRY_DIRECTORY;
-    return name == "." || name == ".." || name.find_first_of("/\\") != std::string_view::npos ||
-           !host::host_accepts_name(name);
-}
+// The one-by-one extraction: every action of the walk is carried out at once.
+class DirectActions final : public WalkActions {
+public:
+    DirectActions(const vfs::VfsArchive& archive, Console& console) : console_(console), writers_(archive, console) {}
+
+    void progress(std::string_view name) override { console_.print_progress(name); }
+    void make_directory(const std::string& path) override { make_output_directory(path); }
+    void write_plain(const std::optional<vfs::DirEntry>& entry, const std::string& path) override {
+        writers_.extract_plain(entry, path);
+    }
+    void write_compressed(const std::optional<vfs::DirEntry>& entry, const std::string& path) override {
+        writers_.extract_compressed(entry, path);
+    }
+
+private:
+    Console& console_;
+    EntryWriters writers_;
+};
 
 }  // namespace
 
-TreeWalk::TreeWalk(const vfs::VfsArchive& archive, Console& console)
-    : archive_(archive),
-      console_(console),
-      writers_(archive, console),
-      // Every record a real writer puts in an archive takes 88 bytes of its file, so no
-      // sound archive lists more records than this, however its directories are shared.
-      record_limit_(archive.source().size() / vfs::DIR_ENTRY_SIZE) {}
+TreeWalk::TreeWalk(const vfs::VfsArchive& archive, Console& console, unsigned inflate_threads)
+    : archive_(archive), console_(console), inflate_threads_(inflate_threads) {}
 
 void TreeWalk::extract_archive() {
-    vfs::ResourceDir root(archive_);
-    extract_tree(root, std::string(), 0);
-}
-
-void TreeWalk::count_listed_record() {
-    if (++records_listed_ > record_limit_) throw Failure("damaged directory tree");
-}
-
-void TreeWalk::extract_tree(vfs::ResourceDir& directory, const std::string& parent, std::size_t depth) {
-    vfs::NameIndex index;
-    vfs::DirEntry record;
-    while (directory.next(record)) {
-        std::optional<vfs::DirEntry> target = index.add_and_resolve(record);
-        // A lookup uses at most MAX_PATH_COMPONENTS components of a path, so a deeper
-        // path finds the directory at that depth: the one being listed.
-        if (depth + 1 > vfs::MAX_PATH_COMPONENTS) target = directory.entry();
-
-        const std::string_view name = record.name_view();
-        console_.print_progress(name);
-        count_listed_record();
-        const std::string path = parent.empty() ? std::string(name) : parent + host::PATH_SEPARATOR + std::string(name);
-        extract_record(record, target, path, depth);
+    if (inflate_threads_ > 0) {
+        files_extracted_ = ParallelExtraction(archive_, console_, inflate_threads_).extract();
+        return;
     }
-}
-
-void TreeWalk::extract_record(const vfs::DirEntry& record, const std::optional<vfs::DirEntry>& target,
-                              const std::string& path, std::size_t depth) {
-    if (is_refused_name(record)) throw Failure("invalid entry name");
-    if (path.size() > vfs::MAX_PATH_LENGTH) throw Failure("path too long");
-
-    switch (record.type) {
-        case vfs::ENTRY_FILE:
-            ++files_extracted_;
-            writers_.extract_plain(target, path);
-            break;
-        case vfs::ENTRY_DIRECTORY:
-            extract_directory(target, path, depth);
-            break;
-        case vfs::ENTRY_COMPRESSED:
-            ++files_extracted_;
-            writers_.extract_compressed(target, path);
-            break;
-        default:
-            throw Failure("unknown type");
+    DirectActions actions(archive_, console_);
+    DirectoryWalk walk(archive_, actions);
+    try {
+        walk.walk();
+    } catch (...) {
+        files_extracted_ = walk.files_extracted();
+        throw;
     }
-}
-
-bool TreeWalk::is_open_ancestor(const vfs::DirEntry& directory) const {
-    if (directory.size == 0) return false;
-    return std::find(open_directories_.begin(), open_directories_.end(),
-                     std::make_pair(directory.first_block, directory.size)) != open_directories_.end();
-}
-
-void TreeWalk::extract_directory(const std::optional<vfs::DirEntry>& target, const std::string& path,
-                                 std::size_t depth) {
-    if (host::make_directory(path) == host::MakeDirectory::Failed) throw Failure("failed to create directory!");
-    if (!target || target->type != vfs::ENTRY_DIRECTORY) throw Failure("failed to open directory");
-    if (is_open_ancestor(*target)) throw Failure("damaged directory tree");
-
-    vfs::ResourceDir sub_directory(archive_, *target);
-    open_directories_.emplace_back(target->first_block, target->size);
-    extract_tree(sub_directory, path, depth + 1);
-    open_directories_.pop_back();
+    files_extracted_ = walk.files_extracted();
 }
 
 }  // namespace morvask
