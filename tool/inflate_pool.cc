@@ -23,17 +23,32 @@ InflatePool::~InflatePool() {
     for (std::thread& worker : workers_) worker.join();
 }
 
+bool InflatePool::can_take(std::uint32_t length) const {
+    return !free_.empty() && !(length > SLOT_INPUT_LIMIT && oversized_in_flight_);
+}
+
 std::size_t InflatePool::acquire(std::uint32_t length) {
-    const bool oversized = length > SLOT_INPUT_LIMIT;
     std::unique_lock<std::mutex> lock(mutex_);
-    slot_freed_.wait(lock, [&] { return cancelled_ || (!free_.empty() && !(oversized && oversized_in_flight_)); });
+    slot_freed_.wait(lock, [&] { return cancelled_ || can_take(length); });
     if (cancelled_) throw Cancelled();
+    return take(length, lock);
+}
+
+bool InflatePool::try_acquire(std::uint32_t length, std::size_t& slot) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (cancelled_) throw Cancelled();
+    if (!can_take(length)) return false;
+    slot = take(length, lock);
+    return true;
+}
+
+std::size_t InflatePool::take(std::uint32_t length, std::unique_lock<std::mutex>& lock) {
     const std::size_t slot = free_.back();
     free_.pop_back();
     Slot& s = slots_[slot];
     s.state = State::Filling;
-    s.oversized = oversized;
-    if (oversized) oversized_in_flight_ = true;
+    s.oversized = length > SLOT_INPUT_LIMIT;
+    if (s.oversized) oversized_in_flight_ = true;
     lock.unlock();
     // Only this thread touches a slot while it is being filled.
     if (s.input.size() < length) s.input.resize(length);

@@ -37,6 +37,8 @@ public:
     // returns it; input() is where those bytes go; submit queues the slot for inflating;
     // abandon gives back a slot that will not be submitted.
     std::size_t acquire(std::uint32_t length);
+    // A slot like acquire's if one is free at once, without waiting.
+    bool try_acquire(std::uint32_t length, std::size_t& slot);
     std::uint8_t* input(std::size_t slot) { return slots_[slot].input.data(); }
     void submit(std::size_t slot, std::uint32_t length);
     void abandon(std::size_t slot);
@@ -65,6 +67,8 @@ private:
         ChunkInflater::Result result{ChunkInflater::Status::Ok, 0};
     };
 
+    bool can_take(std::uint32_t length) const;  // with mutex_ held
+    std::size_t take(std::uint32_t length, std::unique_lock<std::mutex>& lock);
     void work();
     void free_slot(std::size_t slot);  // with mutex_ held
 

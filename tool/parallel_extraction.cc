@@ -49,7 +49,7 @@ public:
         vfs::ResourceFile stream(archive_, *entry);
         ChunkReader chunks(stream);
         while (const std::uint32_t length = chunks.next_length()) {
-            const std::size_t slot = pool_.acquire(length);
+            const std::size_t slot = acquire_slot(length);
             try {
                 chunks.read_payload(pool_.input(slot), length);
             } catch (...) {
@@ -63,6 +63,15 @@ public:
             send(std::move(step));
         }
         send(Step::Kind::CloseCompressed, std::string());
+    }
+
+    // A slot for the next chunk. When none is free, the committer is woken for the steps
+    // queued so far before waiting: it frees the slots.
+    std::size_t acquire_slot(std::uint32_t length) {
+        std::size_t slot;
+        if (pool_.try_acquire(length, slot)) return slot;
+        steps_.flush();
+        return pool_.acquire(length);
     }
 
     void send(Step::Kind kind, std::string text) {
@@ -170,6 +179,7 @@ private:
             last.failure = std::current_exception();
         }
         steps.push(std::move(last));
+        steps.flush();
     }
 
     StepQueue& steps_;
