@@ -20,6 +20,7 @@
 #include "failure.h"
 #include "host.h"
 #include "run.h"
+#include "seed_archives.h"
 #include "test_support.h"
 #include "tree_walk.h"
 #include "vfs_archive.h"
@@ -193,6 +194,17 @@ TEST_F(ExtractionModes, DamagedArchivesGiveTheSameOutcomeInEveryMode) {
     for (const std::string& bytes : damaged) failures += same_in_every_mode(write_archive(bytes)).status != 0;
     // The damage must reach the failure paths, not only the data.
     EXPECT_GT(failures, static_cast<int>(damaged.size()) / 4);
+}
+
+// The fuzz targets' seed archives, each with a byte changed at many places.
+TEST_F(ExtractionModes, DamagedSeedArchivesGiveTheSameOutcomeInEveryMode) {
+    for (const fuzz_seeds::SeedArchive& seed : fuzz_seeds::seed_archives()) {
+        for (std::size_t at = 0; at < seed.bytes.size(); at += 41) {
+            std::string bytes = seed.bytes;
+            bytes[at] = static_cast<char>(bytes[at] ^ (1 << (at % 8)));
+            same_in_every_mode(write_archive(bytes));
+        }
+    }
 }
 
 // A chunk sequence broken in each way the reader meets before any inflating: the
