@@ -2,7 +2,6 @@
 // record at a time or with chunks inflated on worker threads, and whether stored data is
 // copied by the host or through a buffer: on sound archives and, above all, at every
 // failure.
-#include <unistd.h>
 
 #include <cstdio>
 #include <map>
@@ -266,9 +265,8 @@ protected:
     std::unique_ptr<vfs::ByteSource> from_file(const std::string& bytes) {
         const fs::path path = dir_ / "stored.vfs";
         testing_support::write_file(path, bytes);
-        auto source = morvask::host::open_input(path.string());
-        EXPECT_GE(source->native_handle(), 0);
-        return source;
+        // On Linux this source offers its descriptor, so the host's copy is used.
+        return morvask::host::open_input(path.string());
     }
 
     TempDir dir_;

@@ -157,6 +157,17 @@ bool OutputFile::write(const void* data, std::size_t size) {
     return true;
 }
 
+// The host offers no copy between two files by position that would pay here: stored
+// data goes through the program's buffer.
+OutputFile::CopyResult OutputFile::copy_from(int, std::uint64_t, std::size_t) { return {CopyStatus::Unsupported, 0}; }
+
+bool OutputFile::truncate(std::uint64_t size) {
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(size);
+    return ::SetFilePointerEx(as_handle(handle_), position, nullptr, FILE_BEGIN) != 0 &&
+           ::SetEndOfFile(as_handle(handle_)) != 0;
+}
+
 bool OutputFile::close() {
     open_ = false;
     return ::CloseHandle(as_handle(handle_)) != 0;
