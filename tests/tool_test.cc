@@ -64,9 +64,7 @@ TEST(EntryWriters, ChunkInputGrowsToTheLongestChunkAndNeverShrinks) {
     const auto archive = vfs::open_archive(std::make_unique<vfs::MemorySource>(b.bytes()));
 
     TempDir folder;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> sink(std::tmpfile(), &std::fclose);
-    morvask::Console console(sink.get(), false);
-    morvask::EntryWriters writers(*archive, console);
+    morvask::EntryWriters writers(*archive);
     EXPECT_EQ(writers.chunk_input_capacity(), 0u);
     writers.extract_compressed(archive->find_entry("first"), (folder / "first").string());
     EXPECT_EQ(writers.chunk_input_capacity(), 300u);

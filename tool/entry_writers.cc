@@ -5,7 +5,7 @@
 
 namespace morvask {
 
-EntryWriters::EntryWriters(const vfs::VfsArchive& archive, Console& /*console: failures carry their own text*/)
+EntryWriters::EntryWriters(const vfs::VfsArchive& archive)
     : archive_(archive), stored_copier_(archive), chunk_output_(CHUNK_OUTPUT_SIZE) {}
 
 bool names_a_file(const std::optional<vfs::DirEntry>& entry) {

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "chunk_inflater.h"
-#include "console.h"
 #include "host.h"
 #include "resource_file.h"
 #include "stored_copier.h"
@@ -36,7 +35,7 @@ void make_output_directory(const std::string& path);
 
 class EntryWriters {
 public:
-    EntryWriters(const vfs::VfsArchive& archive, Console& console);
+    explicit EntryWriters(const vfs::VfsArchive& archive);
 
     // Writes the stored file `entry` to `path`. Messages: "failed to open resource file"
     // (no entry, or not a file), "failed to open file", "failed to write to file".
@@ -44,7 +43,7 @@ public:
 
     // Writes the inflated content of the compressed file `entry` to `path`. Messages:
     // "failed to open resource file", "failed to to open file", "failed to read compress
-    // marker" (after printing "\n<consumed> <size>"), "error in compress stream" (a
+    // marker" (with the preamble "\n<consumed> <size>"), "error in compress stream" (a
     // chunk longer than what is left of the entry), "failed to write".
     void extract_compressed(const std::optional<vfs::DirEntry>& entry, const std::string& path);
 

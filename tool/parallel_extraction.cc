@@ -96,7 +96,7 @@ private:
 class StepCommitter {
 public:
     StepCommitter(const vfs::VfsArchive& archive, Console& console, StepQueue& steps, InflatePool& pool)
-        : console_(console), steps_(steps), pool_(pool), writers_(archive, console) {}
+        : console_(console), steps_(steps), pool_(pool), writers_(archive) {}
 
     // Carries out every step up to End; throws the failure of a step that fails.
     void commit_all() {

@@ -11,7 +11,7 @@ namespace {
 // The one-by-one extraction: every action of the walk is carried out at once.
 class DirectActions final : public WalkActions {
 public:
-    DirectActions(const vfs::VfsArchive& archive, Console& console) : console_(console), writers_(archive, console) {}
+    DirectActions(const vfs::VfsArchive& archive, Console& console) : console_(console), writers_(archive) {}
 
     void progress(std::string_view name) override { console_.print_progress(name); }
     void make_directory(const std::string& path) override { make_output_directory(path); }
@@ -39,12 +39,7 @@ void TreeWalk::extract_archive() {
     }
     DirectActions actions(archive_, console_);
     DirectoryWalk walk(archive_, actions);
-    try {
-        walk.walk();
-    } catch (...) {
-        files_extracted_ = walk.files_extracted();
-        throw;
-    }
+    walk.walk();
     files_extracted_ = walk.files_extracted();
 }
 
