@@ -76,20 +76,14 @@ std::map<std::string, std::string> snapshot(const fs::path& root) {
 Outcome extract(const fs::path& archive, unsigned inflate_threads) {
     TempDir out;
     Outcome outcome;
-    std::FILE* captured = std::tmpfile();
-    if (!captured) throw std::runtime_error("no temporary file");
+    testing_support::CapturedOutput captured;
     inside(out.path(), [&] {
-        morvask::Console console(captured, false);
+        morvask::Console console(captured.stream(), false);
         const std::string path = archive.string();
         const char* argv[] = {"morvask", path.c_str()};
         outcome.status = morvask::run(2, argv, console, inflate_threads);
     });
-    std::fflush(captured);
-    std::rewind(captured);
-    char piece[4096];
-    std::size_t n;
-    while ((n = std::fread(piece, 1, sizeof piece, captured)) > 0) outcome.output.append(piece, n);
-    std::fclose(captured);
+    outcome.output = captured.text();
     outcome.tree = snapshot(out.path());
     return outcome;
 }
@@ -247,10 +241,10 @@ protected:
     Result extract_with(std::unique_ptr<vfs::ByteSource> source, unsigned threads) {
         TempDir out;
         std::string error;
-        std::FILE* sink = std::tmpfile();
+        testing_support::CapturedOutput sink;
         inside(out.path(), [&] {
             const auto archive = vfs::open_archive(std::move(source));
-            morvask::Console console(sink, false);
+            morvask::Console console(sink.stream(), false);
             morvask::TreeWalk walk(*archive, console, threads);
             try {
                 walk.extract_archive();
@@ -258,7 +252,6 @@ protected:
                 error = e.what();
             }
         });
-        std::fclose(sink);
         return {error, fs::exists(out / "big") ? testing_support::read_file(out / "big") : "<missing>"};
     }
 

@@ -138,27 +138,15 @@ std::string wrong_ending(int status, const std::string& output) {
 std::string extract_in_process(const Place& place) {
     const fs::path home = fs::current_path();
     fs::current_path(place.work());
-    // A named file, not std::tmpfile(): on Windows that creates its file in the root of
-    // the current drive, where it may be refused, and leaves no FILE to write to.
-    const ts::TempDir capture;
-    std::FILE* output = std::fopen((capture / "output").string().c_str(), "w+b");
-    if (output == nullptr) {
-        fs::current_path(home);
-        return "cannot capture the output";
-    }
+    ts::CapturedOutput output;
     int status;
     {
-        morvask::Console console(output, false);
+        morvask::Console console(output.stream(), false);
         const char* const argv[] = {"morvask", "../archive.vfs"};
         status = morvask::run(2, argv, console);
     }
     fs::current_path(home);
-    std::string text(static_cast<std::size_t>(std::ftell(output)), '\0');
-    std::rewind(output);
-    const std::size_t got = std::fread(text.data(), 1, text.size(), output);
-    std::fclose(output);
-    text.resize(got);
-    return wrong_ending(status, text);
+    return wrong_ending(status, output.text());
 }
 
 // Runs the built program in the folder's "work".

@@ -63,6 +63,17 @@ std::vector<std::string> list_tree(const fs::path& root) {
     return entries;
 }
 
+CapturedOutput::CapturedOutput() : stream_(std::fopen((folder_ / "output").string().c_str(), "w+b")) {
+    if (stream_ == nullptr) throw std::runtime_error("cannot capture the output");
+}
+
+CapturedOutput::~CapturedOutput() { std::fclose(stream_); }
+
+std::string CapturedOutput::text() {
+    std::fflush(stream_);
+    return read_file(folder_ / "output");
+}
+
 ProgramResult run_morvask(const std::vector<std::string>& args, const fs::path& cwd) {
     TempDir capture;
     const fs::path out = capture / "stdout";

@@ -1,6 +1,7 @@
 // Helpers shared by the tests: temporary folders, files, and running the built program.
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -28,6 +29,25 @@ void write_file(const fs::path& path, const std::string& bytes);
 
 // Every file and directory below `root`, as sorted relative paths; directories end in '/'.
 std::vector<std::string> list_tree(const fs::path& root);
+
+// A stdio stream into a named file of its own, for running the tool in-process. Not
+// std::tmpfile(): on Windows that makes its file in the root of the current drive, where
+// it may be refused.
+class CapturedOutput {
+public:
+    CapturedOutput();
+    ~CapturedOutput();
+    CapturedOutput(const CapturedOutput&) = delete;
+    CapturedOutput& operator=(const CapturedOutput&) = delete;
+
+    std::FILE* stream() const { return stream_; }
+    // Everything written to the stream so far.
+    std::string text();
+
+private:
+    TempDir folder_;
+    std::FILE* stream_;
+};
 
 struct ProgramResult {
     int status = -1;     // exit status; -1 if the program did not exit normally
